@@ -19,6 +19,10 @@ MainWindow::MainWindow()
     centreWithSize (w + frame.getLeftAndRight(), getTitleBarHeight() + h + frame.getTopAndBottom());
     setAlwaysOnTop (true);
     setVisible (true);
+    // The first paint re-applies the window's bounds, which drops the size limits: paint
+    // now, then pin the size.
+    if (auto* peer = getPeer())
+        peer->performAnyPendingRepaintsNow();
     pinNativeWindowSize (*this);
 }
 

@@ -1,5 +1,6 @@
 // Runs the real program under the test's X display and checks its window from outside.
 #include "support/ChildProcess.h"
+#include "support/TempFolder.h"
 #include "support/X11Probe.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 using testsupport::ChildProcess;
@@ -29,16 +31,12 @@ protected:
         if (std::getenv ("DISPLAY") == nullptr)
             GTEST_SKIP() << "no X display (run the tests through test.sh, which starts Xvfb)";
         ASSERT_TRUE (x.isOpen()) << "cannot open the X display";
-        // A private home keeps the single-instance lock and channel of this test to itself.
-        home = juce::File::createTempFile ("home");
-        ASSERT_TRUE (home.createDirectory());
-        ASSERT_TRUE (home.getChildFile ("vhid").createDirectory());
-        env = { { "HOME", home.getFullPathName().toStdString() },
-                { "NUBLA_VHID_DIR", home.getChildFile ("vhid").getFullPathName().toStdString() } };
+        ASSERT_TRUE (home.file().isDirectory());
+        ASSERT_TRUE (home.child ("vhid").createDirectory());
+        env = { { "HOME", home.path() },
+                { "NUBLA_VHID_DIR", home.child ("vhid").getFullPathName().toStdString() } };
         x.internWindowManagerAtoms();
     }
-
-    void TearDown() override { home.deleteRecursively(); }
 
     Window startProgram (ChildProcess& program)
     {
@@ -48,11 +46,11 @@ protected:
         return window.value_or (0);
     }
 
-    // Waits until the window's pixel at (px, py) has the colour rgb.
-    bool waitForPixel (Window w, int px, int py, uint32_t rgb)
+    // Polls condition until it holds, for up to 5 s: the window is set up asynchronously.
+    static bool waitFor (const std::function<bool()>& condition)
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (5);
-        while (x.pixelAt (w, px, py) != rgb)
+        while (! condition())
         {
             if (std::chrono::steady_clock::now() >= end)
                 return false;
@@ -62,7 +60,7 @@ protected:
     }
 
     X11Probe x;
-    juce::File home;
+    testsupport::TempFolder home;
     std::map<std::string, std::string> env;
 };
 } // namespace
@@ -78,14 +76,15 @@ TEST_F (ProgramWindow, HasTheFixedSizeStateAndBackground)
     EXPECT_EQ (size.height, 126);
 
     // Not resizable: the size hints pin the minimum and maximum to the content size.
-    const auto limits = x.sizeLimits (w);
+    std::optional<testsupport::SizeLimits> limits;
+    waitFor ([&] { return (limits = x.sizeLimits (w)).has_value(); });
     ASSERT_TRUE (limits.has_value()) << "no minimum and maximum size hints";
     EXPECT_EQ (limits->minWidth, 454);
     EXPECT_EQ (limits->maxWidth, 454);
     EXPECT_EQ (limits->minHeight, 126);
     EXPECT_EQ (limits->maxHeight, 126);
 
-    EXPECT_TRUE (contains (x.atomListProperty (w, "_NET_WM_STATE"), "_NET_WM_STATE_ABOVE"));
+    EXPECT_TRUE (waitFor ([&] { return contains (x.atomListProperty (w, "_NET_WM_STATE"), "_NET_WM_STATE_ABOVE"); }));
 
     // No close, minimise, maximise or resize offered to the window manager.
     const auto actions = x.atomListProperty (w, "_NET_WM_ALLOWED_ACTIONS");
@@ -97,7 +96,7 @@ TEST_F (ProgramWindow, HasTheFixedSizeStateAndBackground)
     EXPECT_EQ (motif[1] & (2 | 8 | 0x10 | 32), 0) << "resize, minimise, maximise or close allowed";
 
     // The bottom-left corner shows the plain background 0xEAEAEA.
-    EXPECT_TRUE (waitForPixel (w, 3, 122, 0xEAEAEA)) << std::hex << x.pixelAt (w, 3, 122);
+    EXPECT_TRUE (waitFor ([&] { return x.pixelAt (w, 3, 122) == 0xEAEAEA; })) << std::hex << x.pixelAt (w, 3, 122);
 }
 
 TEST_F (ProgramWindow, SecondStartHandsOverToTheRunningOne)
