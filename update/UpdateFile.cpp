@@ -12,9 +12,10 @@
 namespace
 {
 // CRC-16/XMODEM (polynomial 0x1021, initial 0, no reflection, no final XOR), sliced by
-// eight: kCrcTables[k][b] is the checksum of byte b followed by k zero bytes, so eight
-// input bytes fold into the register with eight lookups.
-using CrcTables = std::array<std::array<uint16_t, 256>, 8>;
+// sixteen: kCrcTables[k][b] is the checksum of byte b followed by k zero bytes, so sixteen
+// input bytes fold into the register with sixteen independent lookups.
+constexpr int CRC_SLICE = 16;
+using CrcTables = std::array<std::array<uint16_t, 256>, CRC_SLICE>;
 
 constexpr CrcTables MakeCrcTables()
 {
@@ -171,12 +172,15 @@ uint16_t MainComponent::CalcCRC (const uint8_t* data, int64_t length)
 {
     uint32_t crc = 0;
     int64_t i = 0;
-    for (; i + 8 <= length; i += 8)
+    for (; i + CRC_SLICE <= length; i += CRC_SLICE)
     {
+        // The register's two bytes meet the first two data bytes; each byte then
+        // contributes its checksum followed by as many zero bytes as come after it.
         const auto* p = data + i;
-        crc = kCrcTables[7][p[0] ^ (crc >> 8)] ^ kCrcTables[6][p[1] ^ (crc & 0xFF)]
-            ^ kCrcTables[5][p[2]] ^ kCrcTables[4][p[3]] ^ kCrcTables[3][p[4]]
-            ^ kCrcTables[2][p[5]] ^ kCrcTables[1][p[6]] ^ kCrcTables[0][p[7]];
+        uint32_t next = kCrcTables[CRC_SLICE - 1][p[0] ^ (crc >> 8)] ^ kCrcTables[CRC_SLICE - 2][p[1] ^ (crc & 0xFF)];
+        for (int k = 2; k < CRC_SLICE; ++k)
+            next ^= kCrcTables[static_cast<size_t> (CRC_SLICE - 1 - k)][p[k]];
+        crc = next;
     }
     for (; i < length; ++i)
         crc = ((crc << 8) ^ kCrcTables[0][(crc >> 8) ^ data[i]]) & 0xFFFF;
