@@ -178,6 +178,7 @@ TEST (FwTool, RefusedPayloadOrUnwritableTargetWritesNothing)
     const Case cases[] = {
         { Make (out, { "--payload", tooBig.getFullPathName() }), "does not fit" },
         { Make (out, { "--payload", (folder / "absent").getFullPathName() }), "cannot read" },
+        { Make (out, { "--payload", "/dev/zero" }), "cannot read" },
         { Make ((folder / "no folder").getChildFile ("out.bin")), "cannot create" },
         { Make (folder.get()), "cannot replace" },
     };

@@ -7,6 +7,8 @@
 #include <iostream>
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace
 {
 constexpr int EXIT_OK = 0;
@@ -37,6 +39,13 @@ int Refused (const juce::String& message)
 juce::String Hex (uint32_t value, int digits)
 {
     return "0x" + juce::String::toHexString (static_cast<juce::int64> (value)).toUpperCase().paddedLeft ('0', digits);
+}
+
+// A FIFO or a device node as payload would block the read or never end.
+bool IsRegularFile (const juce::File& file)
+{
+    struct stat st {};
+    return ::stat (file.getFullPathName().toRawUTF8(), &st) == 0 && S_ISREG (st.st_mode);
 }
 
 // Accepts 0..255 in decimal or as 0x-prefixed hex.
@@ -94,7 +103,7 @@ int Make (const juce::StringArray& args)
     if (options.containsKey ("--payload"))
     {
         const juce::File payload (juce::File::getCurrentWorkingDirectory().getChildFile (options["--payload"]));
-        if (! payload.existsAsFile())
+        if (! IsRegularFile (payload))
             return Refused ("cannot read the payload " + payload.getFullPathName());
         if (payload.getSize() > UPD_AREAS_END)
             return Refused ("the payload of " + juce::String (payload.getSize()) + " bytes does not fit the update areas ("
