@@ -11,23 +11,23 @@
 
 namespace
 {
-UpdImageSpec RandomSpec()
+UpdImageParams RandomParams()
 {
-    UpdImageSpec spec;
-    spec.version = "1.05";
-    spec.dateWord = 0x20170530;
-    spec.payload.setSize (static_cast<size_t> (UPD_AREAS_END));
+    UpdImageParams params;
+    params.version = "1.05";
+    params.dateWord = 0x20170530;
+    params.payload.setSize (static_cast<size_t> (UPD_AREAS_END));
     std::mt19937 random (1);
-    auto* bytes = static_cast<uint8_t*> (spec.payload.getData());
-    for (size_t i = 0; i < spec.payload.getSize(); ++i)
+    auto* bytes = static_cast<uint8_t*> (params.payload.getData());
+    for (size_t i = 0; i < params.payload.getSize(); ++i)
         bytes[i] = static_cast<uint8_t> (random());
-    return spec;
+    return params;
 }
 
 void BM_ParseValidFile (benchmark::State& state)
 {
     const auto file = juce::File::createTempFile (".bin");
-    if (MakeUpdFile (file, RandomSpec()).failed())
+    if (MakeUpdFile (file, RandomParams()).failed())
     {
         state.SkipWithError ("cannot write the update file");
         return;
@@ -48,7 +48,7 @@ BENCHMARK (BM_ParseValidFile)->Unit (benchmark::kMillisecond);
 
 void BM_CalcCRC (benchmark::State& state)
 {
-    const auto image = BuildUpdImage (RandomSpec());
+    const auto image = BuildUpdImage (RandomParams());
     const auto* bytes = static_cast<const uint8_t*> (image.getData());
     for (auto _ : state)
         benchmark::DoNotOptimize (MainComponent::CalcCRC (bytes, UPD_FILE_SIZE - 2));

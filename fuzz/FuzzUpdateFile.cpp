@@ -28,14 +28,14 @@ const std::vector<uint8_t>& BaseImage()
 {
     static const std::vector<uint8_t> image = []
     {
-        UpdImageSpec spec;
-        spec.version = "1.05";
-        spec.dateWord = 0x20170530;
-        spec.payload.setSize (static_cast<size_t> (UPD_AREAS_END));
-        auto* bytes = static_cast<uint8_t*> (spec.payload.getData());
-        for (size_t i = 0; i < spec.payload.getSize(); ++i)
+        UpdImageParams params;
+        params.version = "1.05";
+        params.dateWord = 0x20170530;
+        params.payload.setSize (static_cast<size_t> (UPD_AREAS_END));
+        auto* bytes = static_cast<uint8_t*> (params.payload.getData());
+        for (size_t i = 0; i < params.payload.getSize(); ++i)
             bytes[i] = static_cast<uint8_t> (i * 2654435761u >> 24);
-        const auto block = BuildUpdImage (spec);
+        const auto block = BuildUpdImage (params);
         const auto* begin = static_cast<const uint8_t*> (block.getData());
         return std::vector<uint8_t> (begin, begin + block.getSize());
     }();

@@ -45,32 +45,32 @@ bool DateWordFromText (const juce::String& text, uint32_t& dateWord)
     return true;
 }
 
-juce::Result CheckUpdImageSpec (const UpdImageSpec& spec)
+juce::Result CheckUpdImageParams (const UpdImageParams& params)
 {
-    if (spec.version.length() != 4 || ! MainComponent::CheckSysVer (spec.version))
-        return juce::Result::fail ("the version \"" + spec.version
+    if (params.version.length() != 4 || ! MainComponent::CheckSysVer (params.version))
+        return juce::Result::fail ("the version \"" + params.version
                                    + "\" is not of the form X.YZ (a digit or letter, a full stop, two digits or letters)");
-    if (! IsDateWordInRange (spec.dateWord))
-        return juce::Result::fail ("the date " + juce::String::toHexString (static_cast<int> (spec.dateWord))
+    if (! IsDateWordInRange (params.dateWord))
+        return juce::Result::fail ("the date " + juce::String::toHexString (static_cast<int> (params.dateWord))
                                    + " is out of range (century <= 20, year <= 50, month <= 12, day <= 31)");
-    if (spec.payload.getSize() > static_cast<size_t> (UPD_AREAS_END))
-        return juce::Result::fail ("the payload of " + juce::String (spec.payload.getSize())
+    if (params.payload.getSize() > static_cast<size_t> (UPD_AREAS_END))
+        return juce::Result::fail ("the payload of " + juce::String (params.payload.getSize())
                                    + " bytes does not fit the update areas (" + juce::String (UPD_AREAS_END) + " bytes)");
     return juce::Result::ok();
 }
 
-juce::MemoryBlock BuildUpdImage (const UpdImageSpec& spec)
+juce::MemoryBlock BuildUpdImage (const UpdImageParams& params)
 {
     juce::MemoryBlock image (static_cast<size_t> (UPD_FILE_SIZE));
-    image.fillWith (spec.fill);
-    image.copyFrom (spec.payload.getData(), 0,
-                    juce::jmin (spec.payload.getSize(), static_cast<size_t> (UPD_AREAS_END)));
+    image.fillWith (params.fill);
+    image.copyFrom (params.payload.getData(), 0,
+                    juce::jmin (params.payload.getSize(), static_cast<size_t> (UPD_AREAS_END)));
 
     auto* bytes = static_cast<uint8_t*> (image.getData());
     for (int i = 0; i < 4; ++i)
-        bytes[UPD_VERSION_OFFSET + i] = static_cast<uint8_t> (i < spec.version.length() ? spec.version[i] : 0);
+        bytes[UPD_VERSION_OFFSET + i] = static_cast<uint8_t> (i < params.version.length() ? params.version[i] : 0);
     for (int i = 0; i < 4; ++i)
-        bytes[UPD_DATE_OFFSET + i] = static_cast<uint8_t> (spec.dateWord >> (24 - 8 * i));
+        bytes[UPD_DATE_OFFSET + i] = static_cast<uint8_t> (params.dateWord >> (24 - 8 * i));
     SealUpdImage (image);
     return image;
 }
@@ -110,11 +110,11 @@ juce::Result WriteFileAtomically (const juce::File& target, const void* data, si
     return result;
 }
 
-juce::Result MakeUpdFile (const juce::File& target, const UpdImageSpec& spec)
+juce::Result MakeUpdFile (const juce::File& target, const UpdImageParams& params)
 {
-    const auto check = CheckUpdImageSpec (spec);
+    const auto check = CheckUpdImageParams (params);
     if (check.failed())
         return check;
-    const auto image = BuildUpdImage (spec);
+    const auto image = BuildUpdImage (params);
     return WriteFileAtomically (target, image.getData(), image.getSize());
 }

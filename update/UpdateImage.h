@@ -6,7 +6,7 @@
 
 // Making update files: for the people who ship them (nubla-fwtool), and for the tests,
 // the benchmark and the fuzz target, which make their fixtures the same way.
-struct UpdImageSpec
+struct UpdImageParams
 {
     juce::String version;      // the version text X.YZ
     uint32_t dateWord = 0;     // packed BCD, century byte first: 0x20170530
@@ -19,10 +19,10 @@ bool DateWordFromText (const juce::String& text, uint32_t& dateWord);
 
 // Refuses what the program would reject: a version text that is not four characters of
 // the form X.YZ, a date above its bounds, a payload larger than the areas.
-juce::Result CheckUpdImageSpec (const UpdImageSpec& spec);
+juce::Result CheckUpdImageParams (const UpdImageParams& params);
 
-// The 2 MiB image of spec, checksum stored, without checking spec first.
-juce::MemoryBlock BuildUpdImage (const UpdImageSpec& spec);
+// The 2 MiB image of params, checksum stored, without checking params first.
+juce::MemoryBlock BuildUpdImage (const UpdImageParams& params);
 
 // Stores the checksum of all bytes but the last two in the last two, low byte first.
 void SealUpdImage (juce::MemoryBlock& image);
@@ -31,5 +31,5 @@ void SealUpdImage (juce::MemoryBlock& image);
 // either left as it was or replaced whole; the temporary file never outlives the call.
 juce::Result WriteFileAtomically (const juce::File& target, const void* data, size_t size);
 
-// CheckUpdImageSpec, BuildUpdImage and WriteFileAtomically in turn.
-juce::Result MakeUpdFile (const juce::File& target, const UpdImageSpec& spec);
+// CheckUpdImageParams, BuildUpdImage and WriteFileAtomically in turn.
+juce::Result MakeUpdFile (const juce::File& target, const UpdImageParams& params);

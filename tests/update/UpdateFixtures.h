@@ -62,16 +62,16 @@ inline juce::MemoryBlock PatternPayload()
     return payload;
 }
 
-inline UpdImageSpec ValidSpec()
+inline UpdImageParams ValidParams()
 {
-    UpdImageSpec spec;
-    spec.version = "1.05";
-    spec.dateWord = VALID_DATE;
-    spec.payload = PatternPayload();
-    return spec;
+    UpdImageParams params;
+    params.version = "1.05";
+    params.dateWord = VALID_DATE;
+    params.payload = PatternPayload();
+    return params;
 }
 
-inline juce::MemoryBlock ValidImage() { return BuildUpdImage (ValidSpec()); }
+inline juce::MemoryBlock ValidImage() { return BuildUpdImage (ValidParams()); }
 
 inline uint8_t* Bytes (juce::MemoryBlock& block) { return static_cast<uint8_t*> (block.getData()); }
 

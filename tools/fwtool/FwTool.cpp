@@ -84,19 +84,19 @@ int Make (const juce::StringArray& args)
     if (options.containsKey ("--payload") && options.containsKey ("--fill"))
         return UsageError ("give --payload or --fill, not both");
 
-    UpdImageSpec spec;
-    spec.version = options["--version"];
-    if (! DateWordFromText (options["--date"], spec.dateWord))
+    UpdImageParams params;
+    params.version = options["--version"];
+    if (! DateWordFromText (options["--date"], params.dateWord))
         return UsageError ("the date " + options["--date"].quoted() + " is not eight digits YYYYMMDD");
     if (options.containsKey ("--fill"))
     {
         const auto fill = ParseByte (options["--fill"]);
         if (! fill)
             return UsageError ("the fill " + options["--fill"].quoted() + " is not a byte (0..255 or 0x00..0xFF)");
-        spec.fill = *fill;
+        params.fill = *fill;
     }
     // Version and date first: they are argument errors, whatever the payload holds.
-    const auto fieldCheck = CheckUpdImageSpec (spec);
+    const auto fieldCheck = CheckUpdImageParams (params);
     if (fieldCheck.failed())
         return UsageError (fieldCheck.getErrorMessage());
 
@@ -108,12 +108,12 @@ int Make (const juce::StringArray& args)
         if (payload.getSize() > UPD_AREAS_END)
             return Refused ("the payload of " + juce::String (payload.getSize()) + " bytes does not fit the update areas ("
                             + juce::String (UPD_AREAS_END) + " bytes)");
-        if (! payload.loadFileAsData (spec.payload))
+        if (! payload.loadFileAsData (params.payload))
             return Refused ("cannot read the payload " + payload.getFullPathName());
     }
 
     const juce::File out (juce::File::getCurrentWorkingDirectory().getChildFile (args[1]));
-    const auto written = MakeUpdFile (out, spec);
+    const auto written = MakeUpdFile (out, params);
     if (written.failed())
         return Refused (written.getErrorMessage());
     std::cout << "wrote " << out.getFullPathName() << "\n";
