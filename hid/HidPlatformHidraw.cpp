@@ -97,6 +97,39 @@ std::optional<uint32_t> makeLocationId (const char* busnum, const char* devpath)
     return location;
 }
 
+std::optional<PrimaryUsage> parsePrimaryUsage (const uint8_t* descriptor, size_t length)
+{
+    constexpr uint8_t kLongItem = 0xFE, kUsagePage = 0x04, kUsage = 0x08, kCollection = 0xA0;
+    std::optional<uint32_t> page, usage;
+    size_t i = 0;
+    while (descriptor != nullptr && i < length)
+    {
+        const uint8_t prefix = descriptor[i];
+        if (prefix == kLongItem)
+        {
+            i += 3 + (i + 1 < length ? descriptor[i + 1] : 0);
+            continue;
+        }
+        const size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
+        if (i + 1 + size > length)
+            break;
+        uint32_t value = 0;
+        for (size_t b = 0; b < size; ++b)
+            value |= uint32_t (descriptor[i + 1 + b]) << (8 * b);
+        const uint8_t tag = prefix & 0xFC;
+        if (tag == kUsagePage)
+            page = value;
+        else if (tag == kUsage && size == 4) // an extended usage carries its own page
+            page = value >> 16, usage = value & 0xFFFF;
+        else if (tag == kUsage && ! usage)
+            usage = value;
+        else if (tag == kCollection)
+            return page && usage ? std::optional<PrimaryUsage> ({ *page, *usage }) : std::nullopt;
+        i += 1 + size;
+    }
+    return std::nullopt;
+}
+
 size_t frameOutputReport (const uint8_t* data, size_t length, uint8_t* out, size_t capacity)
 {
     if (data == nullptr || length == 0 || length + 1 > capacity)
@@ -123,6 +156,19 @@ void reportNoPermissionOnce (const std::string& node)
         std::fputs (hidraw::permissionMessage (node).c_str(), stderr);
 }
 
+std::optional<hidraw::PrimaryUsage> readPrimaryUsage (const char* hidSyspath)
+{
+    if (hidSyspath == nullptr)
+        return std::nullopt;
+    const int fd = ::open ((std::string (hidSyspath) + "/report_descriptor").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    uint8_t descriptor[4096]; // the kernel's limit for a report descriptor
+    const ssize_t n = ::read (fd, descriptor, sizeof descriptor);
+    ::close (fd);
+    return n > 0 ? hidraw::parsePrimaryUsage (descriptor, static_cast<size_t> (n)) : std::nullopt;
+}
+
 // The properties of a hidraw device from udev: ids from the HID parent, version and
 // location from the USB device, when there is one.
 HidDevice::Properties readProperties (udev_device* device)
@@ -134,6 +180,12 @@ HidDevice::Properties readProperties (udev_device* device)
         {
             properties[kHidVendorIDKey] = id->vendorId;
             properties[kHidProductIDKey] = id->productId;
+        }
+    if (hid != nullptr)
+        if (const auto usage = readPrimaryUsage (udev_device_get_syspath (hid)))
+        {
+            properties[kHidPrimaryUsagePageKey] = usage->page;
+            properties[kHidPrimaryUsageKey] = usage->usage;
         }
     udev_device* usb = udev_device_get_parent_with_subsystem_devtype (device, "usb", "usb_device");
     properties[kHidVersionNumberKey] = usb != nullptr ? hidraw::parseBcdDevice (udev_device_get_sysattr_value (usb, "bcdDevice")) : 0;

@@ -27,6 +27,15 @@ uint32_t parseBcdDevice (const char* text);
 // above 15 count as 15. None when busnum or devpath is missing or malformed.
 std::optional<uint32_t> makeLocationId (const char* busnum, const char* devpath);
 
+// The primary usage page and usage of a report descriptor: those in force where its first
+// collection opens. None when the descriptor opens no collection with both known.
+struct PrimaryUsage
+{
+    uint32_t page;
+    uint32_t usage;
+};
+std::optional<PrimaryUsage> parsePrimaryUsage (const uint8_t* descriptor, size_t length);
+
 // Location id of a device without a USB parent: after every USB device.
 constexpr uint32_t kNoUsbLocationId = 0xFFFFFFFF;
 

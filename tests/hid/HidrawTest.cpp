@@ -175,3 +175,29 @@ TEST (Hidraw, UhidDeviceIsTakenAndExchangesReports)
     EXPECT_FALSE (handler.offMessageThread);
     ::close (uhid);
 }
+
+TEST (Hidraw, PrimaryUsageIsTheOneWhereTheFirstCollectionOpens)
+{
+    using Bytes = std::vector<uint8_t>;
+    struct Case { const char* what; Bytes descriptor; std::optional<std::pair<uint32_t, uint32_t>> usage; };
+    const Case cases[] = {
+        { "keyboard", { 0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x09, 0x01 }, std::make_pair (1u, 6u) },
+        { "vendor page, two bytes", { 0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0xC0 }, std::make_pair (0xFF00u, 1u) },
+        { "extended usage", { 0x0B, 0x02, 0x00, 0x0C, 0x00, 0xA1, 0x01 }, std::make_pair (0x0Cu, 2u) },
+        { "long item skipped", { 0xFE, 0x01, 0x00, 0x09, 0x05, 0x01, 0x09, 0x02, 0xA1, 0x01 }, std::make_pair (1u, 2u) },
+        { "no collection", { 0x05, 0x01, 0x09, 0x06 }, std::nullopt },
+        { "no usage", { 0x05, 0x01, 0xA1, 0x01 }, std::nullopt },
+        { "truncated item", { 0x05, 0x01, 0x0A, 0x06 }, std::nullopt },
+        { "empty", {}, std::nullopt },
+    };
+    for (const auto& c : cases)
+    {
+        const auto usage = hidraw::parsePrimaryUsage (c.descriptor.data(), c.descriptor.size());
+        ASSERT_EQ (usage.has_value(), c.usage.has_value()) << c.what;
+        if (usage)
+        {
+            EXPECT_EQ (usage->page, c.usage->first) << c.what;
+            EXPECT_EQ (usage->usage, c.usage->second) << c.what;
+        }
+    }
+}
