@@ -60,30 +60,45 @@ bool endsWithSock (const char* name)
     return n > 5 && std::strcmp (name + n - 5, ".sock") == 0;
 }
 
-// Waits for the descriptor until the deadline; none when the device fails to send one.
-std::optional<HidDevice::Properties> receiveDescriptor (int fd)
+// Waits for the descriptors of newly connected devices, all within one time-out; none for
+// a device that fails to send a proper one in time.
+std::vector<std::optional<HidDevice::Properties>> receiveDescriptors (const std::vector<int>& fds)
 {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds (kDescriptorTimeoutMs);
-    for (;;)
+    std::vector<std::optional<HidDevice::Properties>> descriptors (fds.size());
+    std::vector<bool> done (fds.size(), false);
+    for (size_t waiting = fds.size(); waiting > 0;)
     {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - Clock::now()).count();
-        if (left <= 0)
-            return std::nullopt;
-        pollfd pfd { fd, POLLIN, 0 };
-        const int ready = ::poll (&pfd, 1, static_cast<int> (left));
+        std::vector<pollfd> pfds;
+        std::vector<size_t> index;
+        for (size_t i = 0; i < fds.size(); ++i)
+            if (! done[i])
+            {
+                pfds.push_back ({ fds[i], POLLIN, 0 });
+                index.push_back (i);
+            }
+        const int ready = left > 0 ? ::poll (pfds.data(), pfds.size(), static_cast<int> (left)) : 0;
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
-            return std::nullopt;
-        uint8_t buffer[kMaxMessage];
-        const ssize_t n = ::recv (fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
-        if (n <= 0)
-            return std::nullopt;
-        return parseDescriptor (buffer, static_cast<size_t> (n));
+            break;
+        for (size_t k = 0; k < pfds.size(); ++k)
+        {
+            if (pfds[k].revents == 0)
+                continue;
+            uint8_t buffer[kMaxMessage];
+            const ssize_t n = ::recv (pfds[k].fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+            done[index[k]] = true;
+            --waiting;
+            if (n > 0)
+                descriptors[index[k]] = parseDescriptor (buffer, static_cast<size_t> (n));
+        }
     }
+    return descriptors;
 }
 
 // Connects to a device socket; the connection is blocking for sends (with a time-out) and
@@ -254,13 +269,15 @@ private:
         if (dir == nullptr)
             return false;
         std::set<FileKey> present;
+        std::vector<int> connections;
         while (const dirent* entry = ::readdir (dir))
             if (endsWithSock (entry->d_name))
-                offerFile (m_folder + "/" + entry->d_name, present);
+                offerFile (m_folder + "/" + entry->d_name, present, connections);
         ::closedir (dir);
         // Forget files that are gone, so the set does not grow without end.
         for (auto it = m_triedFiles.begin(); it != m_triedFiles.end();)
             it = present.count (*it) != 0 ? std::next (it) : m_triedFiles.erase (it);
+        attach (connections);
         return true;
     }
 
@@ -273,7 +290,7 @@ private:
 
     // Each creation of a socket file is tried once: a device that failed its descriptor
     // is ignored until its file is created again.
-    void offerFile (const std::string& path, std::set<FileKey>& present)
+    void offerFile (const std::string& path, std::set<FileKey>& present, std::vector<int>& connections)
     {
         struct stat st {};
         if (::lstat (path.c_str(), &st) != 0 || ! S_ISSOCK (st.st_mode))
@@ -282,24 +299,26 @@ private:
         present.insert (key);
         if (! m_triedFiles.insert (key).second)
             return;
-        if (auto device = connectDevice (path))
-            deviceAttached (device);
+        const int fd = connectSocket (path);
+        if (fd >= 0)
+            connections.push_back (fd);
     }
 
-    HidDeviceRef connectDevice (const std::string& path)
+    // Devices that sent a proper descriptor in time are attached; the others are dropped.
+    void attach (const std::vector<int>& connections)
     {
-        const int fd = connectSocket (path);
-        if (fd < 0)
-            return nullptr;
-        auto properties = receiveDescriptor (fd);
-        if (! properties || ! makeBlocking (fd))
+        auto descriptors = receiveDescriptors (connections);
+        for (size_t i = 0; i < connections.size(); ++i)
         {
-            ::close (fd);
-            return nullptr;
+            if (! descriptors[i] || ! makeBlocking (connections[i]))
+            {
+                ::close (connections[i]);
+                continue;
+            }
+            auto device = std::make_shared<VirtualHidDevice> (std::move (*descriptors[i]), connections[i]);
+            device->watch ([this] (const HidDeviceRef& gone) { deviceDetached (gone); });
+            deviceAttached (device);
         }
-        auto device = std::make_shared<VirtualHidDevice> (std::move (*properties), fd);
-        device->watch ([this] (const HidDeviceRef& gone) { deviceDetached (gone); });
-        return device;
     }
 
     const std::string m_folder;
