@@ -1,12 +1,16 @@
 #include "app/MainComponent.h"
 
 #include "hid/HidCtrl.h"
+#include "text/TxtLoader.h"
 #include "ui/AlineButton.h"
 #include "ui/ProgressLookAndFeel.h"
 
 MainComponent::MainComponent()
     : juce::Thread ("UpdatingThread")
 {
+    TxtLoader::createInstance();
+    CreateScreen();
+
     // Hosts of the macOS 10.6 family and older need a pause after every exchange; this
     // build never runs on one, so the flag stays false here.
     m_slowHost = false;
@@ -17,6 +21,12 @@ MainComponent::~MainComponent()
     // The worker has been stopped by whoever started the quit (StopWorker).
     jassert (! isThreadRunning());
 
+    // The program's default look-and-feel is a member of this screen. Hand the default back
+    // first, while every component still exists: the change reaches the window, which
+    // lays out its content (this screen) once more.
+    if (&juce::LookAndFeel::getDefaultLookAndFeel() == &m_langLookAndFeel)
+        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+
     m_pLangBox.reset();
     m_pProgressBar.reset();
     m_pOkButton.reset();
@@ -26,6 +36,8 @@ MainComponent::~MainComponent()
     if (m_pHidCtrl != nullptr)
         m_pHidCtrl->finalize();
     m_pHidCtrl.reset();
+
+    TxtLoader::releaseInstance();
 }
 
 void MainComponent::StopWorker()
