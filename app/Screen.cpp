@@ -2,6 +2,8 @@
 // places and keyboard focus. What it says per status is in ScreenContent.cpp.
 #include "app/MainComponent.h"
 
+#include "app/ScreenLayout.h"
+
 #include "text/TxtLoader.h"
 #include "ui/AlineButton.h"
 #include "ui/ProgressLookAndFeel.h"
@@ -14,7 +16,6 @@ const juce::Colour screenColour (0xFFEAEAEAu);
 const juce::Colour buttonColour (0xFFEAEAEAu);
 const juce::Colour idleBarColour (0xFF080808u);
 const juce::Rectangle<float> warningArea (20.0f, 15.0f, 64.0f, 64.0f);
-constexpr int buttonWidth = 100, buttonHeight = 20;
 } // namespace
 
 void MainComponent::CreateScreen()
@@ -93,19 +94,21 @@ void MainComponent::PlaceFocus (int32_t status)
 void MainComponent::resized()
 {
     UpdateDrawing();
-    m_pProgressBar->setBounds (20, getHeight() - 80, getWidth() - 40, 20);
+    m_pProgressBar->setBounds (ScreenLayout::ProgressBarBounds (getWidth(), getHeight()));
     PlaceButtons();
 }
 
 // OK at the right; Cancel left of it, or in its place while OK is hidden.
 void MainComponent::PlaceButtons()
 {
-    const int w = getWidth(), y = getHeight() - 40;
-    int cancelX = w - 120;
+    const int w = getWidth(), h = getHeight();
     if (m_pOkButton->isVisible())
     {
-        m_pOkButton->setBounds (w - 120, y, buttonWidth, buttonHeight);
-        cancelX = w - 230;
+        m_pOkButton->setBounds (ScreenLayout::RightButtonBounds (w, h));
+        m_pCancelButton->setBounds (ScreenLayout::LeftButtonBounds (w, h));
     }
-    m_pCancelButton->setBounds (cancelX, y, buttonWidth, buttonHeight);
+    else
+    {
+        m_pCancelButton->setBounds (ScreenLayout::RightButtonBounds (w, h));
+    }
 }

@@ -2,6 +2,8 @@
 // captions, the progress bar's colour, and the ways a redraw comes about.
 #include "app/MainComponent.h"
 
+#include "app/ScreenLayout.h"
+
 #include "text/TextFormat.h"
 #include "text/TxtLoader.h"
 #include "ui/AlineButton.h"
@@ -11,6 +13,7 @@ namespace
 constexpr float textHeight = 13.0f;
 constexpr float minHorizontalScale = 0.7f;
 constexpr int firstBlockTop = 20;
+constexpr int belowBarGap = 4;
 const juce::Colour areaZeroBarColour (0xFFFA32C8u);
 const juce::Colour otherAreasBarColour (0xFF080808u);
 
@@ -118,7 +121,11 @@ bool MainComponent::UpdateText (int32_t status, const juce::String& typeface)
                   w - text.firstWidthLess, h - firstBlockTop);
     if (text.second.isNotEmpty())
     {
-        const int top = BottomOfLastGlyph (m_glyphs);
+        int top = BottomOfLastGlyph (m_glyphs);
+        // The opaque progress bar would hide the request to wait, which would start right
+        // where the bar does; it goes just below the bar instead.
+        if (IsTransferStatus (status))
+            top = juce::jmax (top, ScreenLayout::ProgressBarBounds (w, h).getBottom() + belowBarGap);
         AddBlock (m_glyphs, text.second, typeface, false, text.secondX, top, w - text.secondWidthLess, h - top);
     }
     return true;
@@ -154,9 +161,8 @@ void MainComponent::UpdateControls (int32_t status, const juce::String& typeface
     ok.setFont (typeface);
     cancel.setFont (typeface);
 
-    const int w = getWidth(), y = getHeight() - 40;
-    const auto right = juce::Rectangle<int> (w - 120, y, 100, 20);
-    const auto left = juce::Rectangle<int> (w - 230, y, 100, 20);
+    const auto right = ScreenLayout::RightButtonBounds (getWidth(), getHeight());
+    const auto left = ScreenLayout::LeftButtonBounds (getWidth(), getHeight());
     if (status == STEP_IDLE || status == STEP_READY)
     {
         const bool idle = status == STEP_IDLE;

@@ -83,11 +83,7 @@ TEST_F (ScreenFixture, EveryStatusShowsItsTextControlsAndImage)
         openWindow();
         m_probe->devVersion() = "1.02";
         m_probe->fileVersion() = "1.05";
-        // The screen follows the steps in order, as a real update does.
-        if (e.status >= STEP_READY && e.status <= STEP_DONE)
-            for (int32_t step = STEP_READY; step < e.status; ++step)
-                showStatus (step);
-        showStatus (e.status);
+        showStepsUpTo (e.status);
 
         EXPECT_EQ (glyphText(), e.text);
         EXPECT_EQ (m_probe->langBox()->isVisible(), e.langBox);
@@ -158,6 +154,19 @@ TEST_F (ScreenFixture, IdleSecondBlockStartsOneEmptyLineLower)
     EXPECT_NEAR (blockTwo - lineOne, 2.0f * 13.0f, 4.0f);
     EXPECT_EQ (glyphs.getGlyph (0).getLeft(), 20.0f);
     EXPECT_EQ (glyphs.getGlyph (firstOfSecond).getLeft(), 40.0f);
+}
+
+// The opaque bar covers 46 to 66; the request to wait must not start under it.
+TEST_F (ScreenFixture, TransferTextStaysClearOfTheProgressBar)
+{
+    showStatus (STEP_AREA);
+    auto& glyphs = m_probe->glyphs();
+    const int firstOfSecond = juce::String ("Updating your MARVEK NUBLA firmware.\n\n").length();
+    EXPECT_EQ (glyphs.getGlyph (0).getLeft(), 35.0f);
+    EXPECT_EQ (glyphs.getGlyph (firstOfSecond).getLeft(), 35.0f);
+    const auto bar = m_probe->progressBar()->getBounds().toFloat();
+    EXPECT_GE (glyphs.getBoundingBox (firstOfSecond, -1, false).getY(), bar.getBottom());
+    EXPECT_LE (glyphs.getBoundingBox (0, firstOfSecond, false).getBottom(), bar.getY());
 }
 
 TEST_F (ScreenFixture, StartedScreenHasNoTextAndKeepsTheReadyButtons)

@@ -62,6 +62,15 @@ protected:
         m_screen->handleAsyncUpdate();
     }
 
+    // Shows the statuses a real update passes through on its way to status, then status.
+    void showStepsUpTo (int32_t status)
+    {
+        if (status >= STEP_READY && status <= STEP_DONE)
+            for (int32_t step = STEP_READY; step < status; ++step)
+                showStatus (step);
+        showStatus (status);
+    }
+
     // The screen's text as its glyphs spell it.
     juce::String glyphText() const
     {
