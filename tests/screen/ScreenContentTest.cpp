@@ -183,27 +183,33 @@ TEST_F (ScreenFixture, StartedScreenHasNoTextAndKeepsTheReadyButtons)
 TEST_F (ScreenFixture, BarColourFollowsAreaZero)
 {
     const auto barColour = [this] { return m_probe->progressBar()->findColour (juce::ProgressBar::backgroundColourId); };
-    EXPECT_EQ (barColour(), juce::Colour (0xFF080808u)); // at construction
+    const juce::Colour pink (0xFFFA32C8u), dark (0xFF080808u);
+    EXPECT_EQ (barColour(), dark); // at construction
 
-    // An update that writes area 0 keeps its colour through the later areas.
+    // An update that writes area 0 keeps its colour through every transfer step and area.
     m_probe->area0Begun() = true;
-    m_probe->curKind() = 0;
-    showStatus (STEP_AREA);
-    EXPECT_EQ (barColour(), juce::Colour (0xFFFA32C8u));
-    m_probe->curKind() = 1;
-    showStatus (STEP_DATA);
-    EXPECT_EQ (barColour(), juce::Colour (0xFFFA32C8u));
-    m_probe->curKind() = 2;
-    showStatus (STEP_FINISH);
-    EXPECT_EQ (barColour(), juce::Colour (0xFFFA32C8u));
+    for (int32_t status = STEP_AREA; status <= STEP_FINISH; ++status)
+    {
+        for (int kind : { 0, 1, 2, 3 })
+        {
+            m_probe->curKind() = kind;
+            showStatus (status);
+            EXPECT_EQ (barColour(), pink) << "status " << status << " area " << kind;
+        }
+    }
 
-    // One that starts with area 1 shows the dark background.
+    // One that starts with area 1 shows the dark background all the way.
     openWindow();
-    m_probe->curKind() = 1;
-    showStatus (STEP_AREA);
-    EXPECT_EQ (barColour(), juce::Colour (0xFF080808u));
-    const auto image = snapshot();
-    EXPECT_EQ (image.getPixelAt (21, 64), juce::Colour (0xFF080808u)); // bar's bottom-left corner
+    for (int32_t status = STEP_AREA; status <= STEP_FINISH; ++status)
+    {
+        for (int kind : { 1, 2, 3 })
+        {
+            m_probe->curKind() = kind;
+            showStatus (status);
+            EXPECT_EQ (barColour(), dark) << "status " << status << " area " << kind;
+        }
+    }
+    EXPECT_EQ (snapshot().getPixelAt (21, 64), dark); // bar's bottom-left corner
 }
 
 TEST_F (ScreenFixture, BarFollowsTheWorkersProgress)
