@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/BarProgress.h"
 #include "app/UpdStatus.h"
 #include "hid/HidHandler.h"
 #include "ui/LangLookAndFeel.h"
@@ -70,12 +71,21 @@ private:
     bool StoreStatus (int32_t status) noexcept { return m_updStatus.store (status); }
     void RequestRedraw();
 
+    // Screen helpers (Screen.cpp, ScreenContent.cpp).
+    void CreateScreen();
+    bool UpdateText (int32_t status, const juce::String& typeface);
+    void UpdateControls (int32_t status, const juce::String& typeface);
+    void PlaceButtons();
+    void PlaceFocus (int32_t status);
+
     // Screen members.
     juce::GlyphArrangement m_glyphs;
+    juce::String m_glyphsSource; // what m_glyphs was last built from
     LangLookAndFeel m_langLookAndFeel;
     std::unique_ptr<juce::ComboBox> m_pLangBox;
     std::unique_ptr<ProgressLookAndFeel> m_pProgressLookAndFeel;
     std::atomic<double> m_progress { 0.0 };
+    BarProgress m_barProgress { m_progress }; // the bar's message-thread copy of m_progress
     std::unique_ptr<juce::ProgressBar> m_pProgressBar;
     std::unique_ptr<AlineButton> m_pOkButton;
     std::unique_ptr<AlineButton> m_pCancelButton;

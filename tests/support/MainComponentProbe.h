@@ -34,6 +34,8 @@ struct MainComponentProbe
     juce::ProgressBar* progressBar() { return mc.m_pProgressBar.get(); }
     AlineButton* okButton() { return mc.m_pOkButton.get(); }
     AlineButton* cancelButton() { return mc.m_pCancelButton.get(); }
+    double barValue() { return mc.m_barProgress.value(); }
+    void requestRedraw() { mc.RequestRedraw(); }
 
     MainComponent& mc;
 };
