@@ -95,6 +95,10 @@ TEST_F (ProgramWindow, HasTheFixedSizeStateAndBackground)
     ASSERT_GE (motif.size(), 2u);
     EXPECT_EQ (motif[1] & (2 | 8 | 0x10 | 32), 0) << "resize, minimise, maximise or close allowed";
 
+    // Once the screen has drawn its text, the title is the screen's own.
+    EXPECT_TRUE (waitFor ([&] { return x.utf8Property (w, "WM_NAME") == "Updater Program"; }))
+        << x.utf8Property (w, "WM_NAME");
+
     // The bottom-left corner shows the plain background 0xEAEAEA.
     EXPECT_TRUE (waitFor ([&] { return x.pixelAt (w, 3, 122) == 0xEAEAEA; })) << std::hex << x.pixelAt (w, 3, 122);
 }
