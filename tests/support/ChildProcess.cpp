@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,18 +54,30 @@ bool ChildProcess::start (const std::string& path, const std::vector<std::string
         argv.push_back (s.data());
     argv.push_back (nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init (&actions);
-    if (! outputFile.empty())
-    {
-        posix_spawn_file_actions_addopen (&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2 (&actions, 1, 2);
-    }
-    pid_t pid = -1;
-    const int rc = posix_spawn (&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy (&actions);
-    if (rc != 0)
+    // fork and exec rather than posix_spawn, so the child can ask to be killed with this
+    // process: a test killed by a time-out must not leave a program running.
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0)
         return false;
+    if (pid == 0)
+    {
+        ::prctl (PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit (127);
+        if (! outputFile.empty())
+        {
+            const int fd = ::open (outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0)
+            {
+                ::dup2 (fd, 1);
+                ::dup2 (fd, 2);
+                ::close (fd);
+            }
+        }
+        ::execve (path.c_str(), argv.data(), envp.data());
+        ::_exit (127);
+    }
     m_pid = pid;
     m_exitCode.reset();
     return true;
