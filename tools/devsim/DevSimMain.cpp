@@ -109,15 +109,17 @@ public:
         return true;
     }
 
+    // The socket file goes first, so a host that sees the connection end finds no
+    // device left to connect to.
     void Unplug()
     {
-        CloseConnection();
         if (m_listenFd >= 0)
         {
+            ::unlink (m_socketPath.c_str());
             ::close (m_listenFd);
             m_listenFd = -1;
-            ::unlink (m_socketPath.c_str());
         }
+        CloseConnection();
     }
 
     bool Plugged() const { return m_listenFd >= 0; }
