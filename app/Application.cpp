@@ -3,9 +3,9 @@
 void Application::initialise (const juce::String&)
 {
     m_initialised = true;
-    m_pMainWindow = std::make_unique<MainWindow>();
     m_pInstanceChannel = std::make_unique<InstanceChannel> (getApplicationName(),
                                                             [this] { anotherInstanceStarted ({}); });
+    m_pMainWindow = std::make_unique<MainWindow>();
 }
 
 void Application::shutdown()

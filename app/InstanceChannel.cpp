@@ -24,9 +24,10 @@ bool makeAddress (const juce::String& path, sockaddr_un& address)
 
 juce::String InstanceChannel::socketPath (const juce::String& appName)
 {
-    return juce::File::getSpecialLocation (juce::File::userHomeDirectory)
-        .getChildFile (".juce_" + appName + ".instance")
-        .getFullPathName();
+    // Beside the lock file of JUCE's single-instance check, so both have the same scope.
+    const juce::File varTmp ("/var/tmp");
+    const auto folder = varTmp.isDirectory() ? varTmp : juce::File ("/tmp");
+    return folder.getChildFile ("juceAppLock_" + appName + ".instance").getFullPathName();
 }
 
 InstanceChannel::InstanceChannel (const juce::String& appName, std::function<void()> onAnotherInstance)

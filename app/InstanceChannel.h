@@ -17,7 +17,7 @@ public:
     // Called by a second start: tells the running instance, if one listens.
     static bool notifyRunningInstance (const juce::String& appName);
 
-    // The socket path for an application name (in the user's home, where JUCE keeps its lock).
+    // The socket path for an application name.
     static juce::String socketPath (const juce::String& appName);
 
 private:

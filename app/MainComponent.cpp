@@ -7,6 +7,11 @@
 MainComponent::MainComponent()
     : juce::Thread ("UpdatingThread")
 {
+    // The device list is built and the target looked for once; its arrival is watched
+    // from now on. Whether it is attached now is read from the controller when needed.
+    m_pHidCtrl = std::make_unique<HidCtrl>();
+    m_pHidCtrl->initialize (this, 1);
+
     // Hosts of the macOS 10.6 family and older need a pause after every exchange; this
     // build never runs on one, so the flag stays false here.
     m_slowHost = false;
