@@ -73,6 +73,10 @@ Reply Device::Handle (const uint8_t* report, size_t length)
     const auto* fault = MatchFault (command);
     if (fault != nullptr && ! AppliesCommand (fault->kind))
     {
+        // A chunk that lost a data report can only fail its sum; the reports the host
+        // still sends for it are taken without the order checks.
+        if ((command == CMD_DATA || command == CMD_LAST_SIZE) && m_chunk.has_value())
+            m_chunk->spoiled = true;
         switch (fault->kind)
         {
             case FaultKind::Refuse: reply.bytes = Refuse (target, static_cast<uint8_t> (fault->value)); break;
@@ -205,7 +209,7 @@ std::vector<uint8_t> Device::OnChunk (const uint8_t* report)
         return Violation (target, "chunk without the 0xFF mark");
     if (length == 0 || length > static_cast<uint32_t> (CHUNK_SIZE))
         return Violation (target, "chunk length out of range");
-    if (m_chunk.has_value() && ! m_chunk->written)
+    if (m_chunk.has_value() && ! m_chunk->written && ! m_chunk->spoiled)
         return Violation (target, "chunk announced before the previous one was written");
 
     const auto next = m_nextAddress.find (target);
@@ -229,6 +233,8 @@ std::vector<uint8_t> Device::OnChunk (const uint8_t* report)
 std::vector<uint8_t> Device::OnData (const uint8_t* report)
 {
     const uint8_t target = report[POS_TARGET];
+    if (m_chunk.has_value() && m_chunk->spoiled)
+        return Ack (target, RSP_ACK);
     if (! m_chunk.has_value() || m_chunk->target != target || m_chunk->dataDone)
         return Violation (target, "data report outside an announced chunk");
     auto& chunk = *m_chunk;
@@ -247,6 +253,8 @@ std::vector<uint8_t> Device::OnData (const uint8_t* report)
 std::vector<uint8_t> Device::OnLastSize (const uint8_t* report)
 {
     const uint8_t target = report[POS_TARGET];
+    if (m_chunk.has_value() && m_chunk->spoiled)
+        return Ack (target, RSP_ACK);
     if (! m_chunk.has_value() || m_chunk->target != target || m_chunk->dataDone || m_chunk->lastSize != 0)
         return Violation (target, "last-size report outside an announced chunk");
     const int count = report[POS_PARAM];
@@ -261,6 +269,8 @@ std::vector<uint8_t> Device::OnSum (const uint8_t* report)
     const uint8_t target = report[POS_TARGET];
     if (! m_chunk.has_value() || m_chunk->target != target || m_chunk->sumAccepted)
         return Violation (target, "sum outside an announced chunk");
+    if (m_chunk->spoiled)
+        return Refuse (target, 2);
     if (! m_chunk->dataDone)
     {
         Violation (target, "sum before the chunk's data was complete");

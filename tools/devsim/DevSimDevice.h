@@ -69,6 +69,7 @@ private:
         bool sumAccepted = false;
         int busyLeft = 0;
         bool written = false;
+        bool spoiled = false; // one of its data reports was refused or lost
     };
 
     const FaultRule* MatchFault (int command) const;
