@@ -7,6 +7,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -66,6 +67,7 @@ public:
 
 private:
     friend struct MainComponentProbe; // tests look at the update fields
+    friend class UpdateWorker;        // the steps of run (Worker.cpp)
 
     // Stores a status unless ERR_REMOVED is in place; returns whether it was stored.
     bool StoreStatus (int32_t status) noexcept { return m_updStatus.store (status); }
@@ -77,6 +79,14 @@ private:
     void UpdateControls (int32_t status, const juce::String& typeface);
     void PlaceButtons();
     void PlaceFocus (int32_t status);
+
+    // Clears the command buffer and fills one command: target, code, then count parameter
+    // bytes from byte 2 on.
+    void FillCommand (uint8_t target, uint8_t code, const uint8_t* params = nullptr, int count = 0);
+    // A copy of the last answer the device sent.
+    std::array<uint8_t, REPORT_SIZE> Response() const;
+    // Stores ERR_PROTOCOL for an answer with a wrong echo or a refusal with reason 5.
+    void CheckAnswer (uint8_t sentTarget);
 
     // Screen members.
     juce::GlyphArrangement m_glyphs;
@@ -105,6 +115,10 @@ private:
     std::unique_ptr<HidCtrl> m_pHidCtrl;
     uint8_t m_cmdBuf[REPORT_SIZE] {};
     uint8_t m_rspBuf[REPORT_SIZE] {};
+    // The worker and the Cancel press both fill m_cmdBuf; inputCallBack writes m_rspBuf on
+    // the message thread while the worker reads it.
+    juce::CriticalSection m_cmdLock;
+    mutable juce::CriticalSection m_rspLock;
     std::atomic<int32_t> m_curKind { 0 };
     std::atomic<bool> m_area0Begun { false };
     std::atomic<bool> m_confirmed { false };
