@@ -58,6 +58,15 @@ public:
     // Screen.
     void UpdateDrawing();
 
+    // The window manager asked to close the window: quits as the buttons do, except while
+    // the firmware is being written, when the request is ignored.
+    void WindowCloseRequested();
+
+    // Test builds of the program watch every redraw of the screen; the shipped program
+    // sets no observer.
+    using DrawingObserver = void (*) (MainComponent&);
+    static void SetDrawingObserver (DrawingObserver observer) noexcept;
+
     // Wakes a waiting exchange and stops the worker (waiting up to RESPONSE_TIMEOUT ms).
     // Every quit calls it before the screen is destroyed.
     void StopWorker();
@@ -68,6 +77,13 @@ public:
 private:
     friend struct MainComponentProbe; // tests look at the update fields
     friend class UpdateWorker;        // the steps of run (Worker.cpp)
+
+    // User commands (Commands.cpp).
+    void OkPressed();
+    void CancelPressed();
+    void StartUpdate();
+    void SendCancel();
+    void Quit();
 
     // Stores a status unless ERR_REMOVED is in place; returns whether it was stored.
     bool StoreStatus (int32_t status) noexcept { return m_updStatus.store (status); }
@@ -124,6 +140,8 @@ private:
     std::atomic<bool> m_confirmed { false };
     std::atomic<int32_t> m_finished { 0 };
     bool m_slowHost = false;
+    static std::atomic<DrawingObserver> s_drawingObserver;
+    bool m_quitting = false; // a quit was asked for; later presses are ignored (message thread)
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

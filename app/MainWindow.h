@@ -11,6 +11,9 @@ public:
     MainWindow();
     ~MainWindow() override;
 
+    // The window manager's close (the window itself offers no close button).
+    void closeButtonPressed() override;
+
     static constexpr int CONTENT_WIDTH = 454;
     static constexpr int CONTENT_HEIGHT = 126;
 

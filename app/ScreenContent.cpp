@@ -86,6 +86,13 @@ int BottomOfLastGlyph (const juce::GlyphArrangement& glyphs)
 }
 } // namespace
 
+std::atomic<MainComponent::DrawingObserver> MainComponent::s_drawingObserver { nullptr };
+
+void MainComponent::SetDrawingObserver (DrawingObserver observer) noexcept
+{
+    s_drawingObserver = observer;
+}
+
 void MainComponent::UpdateDrawing()
 {
     const auto typeface = TxtLoader::getInstance()->getFont();
@@ -97,6 +104,9 @@ void MainComponent::UpdateDrawing()
     UpdateControls (status, typeface);
     if (textChanged)
         repaint();
+
+    if (auto observer = s_drawingObserver.load())
+        observer (*this);
 }
 
 // Rebuilds m_glyphs for the status; returns false, leaving them as they are, when they

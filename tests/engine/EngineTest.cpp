@@ -332,16 +332,18 @@ TEST_F (EngineTest, RemovalDuringPollGivesErrRemovedThatStays)
     h.shrinkArea1 (AREA1_SMALL);
     h.confirm();
     ASSERT_TRUE (runUntil ([&] { return h.probe().hidCtrl()->m_deviceConnected.load() == 0; }, 10000));
-    EXPECT_EQ (h.status(), STEP_POLL);
-
-    // What the program does on a removal under way: store ERR_REMOVED, wake the exchange.
-    h.probe().storeStatus (ERR_REMOVED);
-    h.probe().responseEvent().signal();
+    // The removal callback has stored ERR_REMOVED over STEP_POLL and stopped the worker.
+    EXPECT_EQ (h.status(), ERR_REMOVED);
+    EXPECT_FALSE (h.component->isThreadRunning());
     ASSERT_TRUE (h.runUntilEnded (3000));
     runFor (200);
     EXPECT_EQ (h.status(), ERR_REMOVED);
     EXPECT_EQ (h.probe().finished().load(), 0);
     EXPECT_FALSE (sawStatus (STEP_DONE));
+    // The device went away at the chunk's second poll: the update was in STEP_POLL.
+    const auto log = stopAndReadLog();
+    EXPECT_EQ (count (log, CMD_POLL), 2);
+    EXPECT_EQ (count (log, CMD_FINISH), 0);
 }
 
 // Faults at one command, and the status each gives. 0 as the expected status stands for

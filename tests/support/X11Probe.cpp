@@ -39,7 +39,8 @@ void X11Probe::internWindowManagerAtoms()
 {
     for (const char* name : { "_NET_WM_STATE", "_NET_WM_STATE_ABOVE", "_MOTIF_WM_HINTS",
                               "_NET_WM_ALLOWED_ACTIONS", "_NET_WM_ACTION_CLOSE", "_NET_WM_ACTION_MINIMIZE",
-                              "_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_FULLSCREEN", "_NET_ACTIVE_WINDOW" })
+                              "_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_FULLSCREEN", "_NET_ACTIVE_WINDOW",
+                              "WM_PROTOCOLS", "WM_DELETE_WINDOW" })
         XInternAtom (m_display, name, False);
     XSync (m_display, False);
 }
@@ -149,6 +150,19 @@ uint32_t X11Probe::pixelAt (Window w, int x, int y)
     const auto pixel = static_cast<uint32_t> (XGetPixel (image, 0, 0)) & 0xFFFFFFu;
     XDestroyImage (image);
     return pixel;
+}
+
+void X11Probe::sendDeleteWindow (Window w)
+{
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = w;
+    event.xclient.message_type = XInternAtom (m_display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long> (XInternAtom (m_display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent (m_display, w, False, NoEventMask, &event);
+    XSync (m_display, False);
 }
 
 void X11Probe::watchRootClientMessages()

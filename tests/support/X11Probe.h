@@ -40,6 +40,9 @@ public:
     std::optional<SizeLimits> sizeLimits (XWindowId w);
     uint32_t pixelAt (XWindowId w, int x, int y);
 
+    // Asks the window to close, as a window manager's close button does (WM_DELETE_WINDOW).
+    void sendDeleteWindow (XWindowId w);
+
     // Watches the root window for client messages (such as _NET_ACTIVE_WINDOW requests).
     void watchRootClientMessages();
     // Waits for a client message of the given type about window w.
