@@ -28,6 +28,7 @@ struct MainComponentProbe
     std::atomic<bool>& confirmed() { return mc.m_confirmed; }
     std::atomic<int32_t>& finished() { return mc.m_finished; }
     bool slowHost() { return mc.m_slowHost; }
+    bool quitting() { return mc.m_quitting; }
     juce::WaitableEvent& responseEvent() { return mc.m_responseEvent; }
     juce::GlyphArrangement& glyphs() { return mc.m_glyphs; }
     juce::ComboBox* langBox() { return mc.m_pLangBox.get(); }
