@@ -3,7 +3,7 @@
 #include "app/DeviceProtocol.h"
 #include "hid/HidCtrl.h"
 #include "support/MessageLoop.h"
-#include "update/UpdateImage.h"
+#include "support/TestUpdateFile.h"
 
 #include <cstdlib>
 
@@ -34,14 +34,7 @@ EngineHarness::~EngineHarness()
 
 bool EngineHarness::writeUpdateFile (uint32_t dateWord, const juce::String& version)
 {
-    UpdImageParams spec;
-    spec.version = version;
-    spec.dateWord = dateWord;
-    spec.payload.setSize (0x1E0000); // all three areas; the version and date fields go over it
-    juce::Random random (12345);
-    for (size_t i = 0; i < spec.payload.getSize(); ++i)
-        spec.payload[i] = static_cast<char> (random.nextInt (256));
-    return MakeUpdFile (updFile, spec).wasOk();
+    return writeTestUpdateFile (updFile, version, dateWord);
 }
 
 bool EngineHarness::startDevice (const std::vector<std::string>& args)

@@ -1,6 +1,6 @@
 #include "support/ProgramDriver.h"
 
-#include "update/UpdateImage.h"
+#include "support/TestUpdateFile.h"
 
 #include <chrono>
 #include <cstdio>
@@ -85,14 +85,7 @@ ProgramDriver::ProgramDriver()
 
 bool ProgramDriver::writeUpdateFile (const juce::String& version, uint32_t dateWord)
 {
-    UpdImageParams params;
-    params.version = version;
-    params.dateWord = dateWord;
-    params.payload.setSize (0x1E0000);
-    juce::Random random (4711);
-    for (size_t i = 0; i < params.payload.getSize(); ++i)
-        params.payload[i] = static_cast<char> (random.nextInt (256));
-    return MakeUpdFile (updateFile, params).wasOk();
+    return writeTestUpdateFile (updateFile, version, dateWord);
 }
 
 bool ProgramDriver::startDevice (const std::vector<std::string>& args)
