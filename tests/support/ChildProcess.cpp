@@ -26,7 +26,8 @@ ChildProcess::~ChildProcess()
 }
 
 bool ChildProcess::start (const std::string& path, const std::vector<std::string>& args,
-                          const std::map<std::string, std::string>& env, const std::string& outputFile)
+                          const std::map<std::string, std::string>& env, const std::string& outputFile,
+                          const std::string& errorFile)
 {
     std::map<std::string, std::string> merged;
     for (char** e = environ; *e != nullptr; ++e)
@@ -65,16 +66,22 @@ bool ChildProcess::start (const std::string& path, const std::vector<std::string
         ::prctl (PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit (127);
-        if (! outputFile.empty())
-        {
-            const int fd = ::open (outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const auto redirect = [] (const std::string& file, int target) {
+            const int fd = ::open (file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (fd >= 0)
             {
-                ::dup2 (fd, 1);
-                ::dup2 (fd, 2);
+                ::dup2 (fd, target);
                 ::close (fd);
             }
+        };
+        if (! outputFile.empty())
+        {
+            redirect (outputFile, 1);
+            if (errorFile.empty())
+                ::dup2 (1, 2);
         }
+        if (! errorFile.empty())
+            redirect (errorFile, 2);
         ::execve (path.c_str(), argv.data(), envp.data());
         ::_exit (127);
     }

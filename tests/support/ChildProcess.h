@@ -18,9 +18,11 @@ public:
     ChildProcess& operator= (const ChildProcess&) = delete;
 
     // Starts path with args; env entries are added to (or replace) the test's environment.
-    // Standard output and error go to outputFile when one is given.
+    // Standard output goes to outputFile when one is given, and standard error with it, or
+    // to errorFile when that is given too.
     bool start (const std::string& path, const std::vector<std::string>& args,
-                const std::map<std::string, std::string>& env = {}, const std::string& outputFile = {});
+                const std::map<std::string, std::string>& env = {}, const std::string& outputFile = {},
+                const std::string& errorFile = {});
 
     long pid() const { return m_pid; }
     bool isRunning();

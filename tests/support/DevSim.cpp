@@ -1,57 +1,17 @@
 #include "support/DevSim.h"
 
-#include <fcntl.h>
+#include "support/TempFolder.h"
+
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
-
-extern char** environ;
 
 namespace testsupport
 {
 namespace
 {
-pid_t Spawn (const std::vector<std::string>& args, const juce::File& out, const juce::File& err)
+// The emulator's exit status, or -1 when a signal ended it.
+int ExitStatus (std::optional<int> code)
 {
-#ifdef NUBLA_DEVSIM_PATH
-    std::vector<std::string> all { NUBLA_DEVSIM_PATH };
-    all.insert (all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : all)
-        argv.push_back (arg.data());
-    argv.push_back (nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init (&actions);
-    posix_spawn_file_actions_addopen (&actions, 1, out.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen (&actions, 2, err.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int result = posix_spawn (&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy (&actions);
-    return result == 0 ? pid : -1;
-#else
-    juce::ignoreUnused (args, out, err);
-    return -1;
-#endif
-}
-
-// Polls for the end of pid; the exit status, -1 for a signal, -2 when still running.
-int WaitFor (pid_t pid, int timeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
-    for (;;)
-    {
-        int status = 0;
-        if (::waitpid (pid, &status, WNOHANG) == pid)
-            return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
-        if (std::chrono::steady_clock::now() >= end)
-            return -2;
-        std::this_thread::sleep_for (std::chrono::milliseconds (2));
-    }
+    return code && *code < 128 ? *code : -1;
 }
 } // namespace
 
@@ -62,37 +22,43 @@ DevSim::~DevSim()
 
 bool DevSim::start (const juce::File& folder, const std::vector<std::string>& args)
 {
+#ifdef NUBLA_DEVSIM_PATH
     m_folder = folder;
     std::vector<std::string> all { "--dir", folder.getFullPathName().toStdString(),
                                    "--log", logFile().getFullPathName().toStdString() };
     all.insert (all.end(), args.begin(), args.end());
-    m_pid = Spawn (all, summaryFile(), errorFile());
-    return m_pid > 0;
+    m_running = m_process.start (NUBLA_DEVSIM_PATH, all, {}, summaryFile().getFullPathName().toStdString(),
+                                 errorFile().getFullPathName().toStdString());
+    return m_running;
+#else
+    juce::ignoreUnused (folder, args);
+    return false;
+#endif
 }
 
 int DevSim::stop()
 {
-    if (m_pid <= 0)
+    if (! m_running)
         return -1;
-    ::kill (m_pid, SIGTERM);
-    auto status = WaitFor (m_pid, 10000);
-    if (status == -2)
+    m_process.kill (SIGTERM);
+    auto code = m_process.waitForExit (10000);
+    if (! code)
     {
-        ::kill (m_pid, SIGKILL);
-        status = WaitFor (m_pid, 10000);
+        m_process.kill (SIGKILL);
+        code = m_process.waitForExit (10000);
     }
-    m_pid = -1;
-    return status;
+    m_running = false;
+    return ExitStatus (code);
 }
 
 int DevSim::waitForExit (int timeoutMs)
 {
-    if (m_pid <= 0)
+    if (! m_running)
         return -1;
-    const auto status = WaitFor (m_pid, timeoutMs);
-    if (status != -2)
-        m_pid = -1;
-    return status;
+    const auto code = m_process.waitForExit (timeoutMs);
+    if (code)
+        m_running = false;
+    return ExitStatus (code);
 }
 
 std::vector<std::string> DevSim::log() const
@@ -120,25 +86,22 @@ std::map<std::string, std::string> DevSim::summary() const
 
 int runDevSim (const std::vector<std::string>& args, std::string* errorText, int timeoutMs)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("nubla-devsim-run", "");
-    folder.createDirectory();
-    const auto out = folder.getChildFile ("out");
-    const auto err = folder.getChildFile ("err");
-    const auto pid = Spawn (args, out, err);
+    TempFolder folder;
+    const auto err = folder.child ("err");
     int status = -1;
-    if (pid > 0)
+#ifdef NUBLA_DEVSIM_PATH
+    ChildProcess process;
+    if (process.start (NUBLA_DEVSIM_PATH, args, {}, folder.child ("out").getFullPathName().toStdString(),
+                       err.getFullPathName().toStdString()))
     {
-        status = WaitFor (pid, timeoutMs);
-        if (status == -2)
-        {
-            ::kill (pid, SIGKILL);
-            WaitFor (pid, 5000);
-            status = -2;
-        }
+        const auto code = process.waitForExit (timeoutMs);
+        status = code ? ExitStatus (code) : -2; // still running: killed with the process object
     }
+#else
+    juce::ignoreUnused (args, timeoutMs);
+#endif
     if (errorText != nullptr)
         *errorText = err.loadFileAsString().toStdString();
-    folder.deleteRecursively();
     return status;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ChildProcess.h"
+
 #include <juce_core/juce_core.h>
 
 #include <map>
@@ -25,7 +27,7 @@ public:
     int stop();
     // Waits up to timeoutMs for the process to end by itself; returns its exit status or -1.
     int waitForExit (int timeoutMs);
-    bool running() const { return m_pid > 0; }
+    bool running() const { return m_running; }
 
     juce::File socketFile() const { return m_folder.getChildFile ("dev0.sock"); }
     juce::File logFile() const { return m_folder.getChildFile ("devsim.log"); }
@@ -39,7 +41,8 @@ public:
 
 private:
     juce::File m_folder;
-    pid_t m_pid = -1;
+    ChildProcess m_process;
+    bool m_running = false;
 };
 
 // Runs nubla-devsim with args to its end (for option errors); returns its exit status and
