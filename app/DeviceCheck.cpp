@@ -1,6 +1,7 @@
 #include "app/MainComponent.h"
 
 #include "app/DeviceProtocol.h"
+#include "update/UpdateFile.h"
 
 #include <algorithm>
 
@@ -9,9 +10,6 @@ using namespace devproto;
 namespace
 {
 constexpr int AREA2_SHORT_SIZE = 0x1000; // area 2's span when the device has the file's build
-
-// The highest value each BCD date byte may take: century, year, month, day.
-constexpr uint8_t DATE_BYTE_LIMITS[4] = { 0x20, 0x50, 0x12, 0x31 };
 
 int32_t ModeRefusalStatus (uint8_t reason)
 {
@@ -30,17 +28,14 @@ int32_t ModeRefusalStatus (uint8_t reason)
 bool MainComponent::CheckDeviceMode()
 {
     FillCommand (TARGET_DEVICE, CMD_GET_MODE);
-    if (! SendDataAndWaitResponse())
-    {
-        StoreStatus (ERR_NO_RESPONSE);
+    const auto answer = Exchange();
+    if (! answer)
         return false;
-    }
 
-    const auto answer = Response();
-    switch (answer[POS_CODE])
+    switch ((*answer)[POS_CODE])
     {
         case RSP_NG:
-            StoreStatus (ModeRefusalStatus (answer[POS_PARAM]));
+            StoreStatus (ModeRefusalStatus ((*answer)[POS_PARAM]));
             return false;
         case RSP_ACK:
             return m_fileState != FILE_STATE_VALID || CheckDeviceVersion();
@@ -55,13 +50,11 @@ bool MainComponent::CheckDeviceMode()
 bool MainComponent::CheckDeviceVersion()
 {
     FillCommand (TARGET_DEVICE, CMD_GET_VERSION);
-    if (! SendDataAndWaitResponse())
-    {
-        StoreStatus (ERR_NO_RESPONSE);
+    auto exchanged = Exchange();
+    if (! exchanged)
         return false;
-    }
 
-    auto answer = Response();
+    auto& answer = *exchanged;
     if (answer[POS_CODE] != RSP_VERSION)
     {
         StoreStatus (ERR_PROTOCOL);
@@ -71,13 +64,11 @@ bool MainComponent::CheckDeviceVersion()
     const uint8_t* date = answer.data() + POS_VERSION_DATE;
     m_devDate = static_cast<uint32_t> (date[0]) << 24 | static_cast<uint32_t> (date[1]) << 16
               | static_cast<uint32_t> (date[2]) << 8 | date[3];
-    for (int i = 0; i < 4; ++i)
+    // The device's date follows the same rule as the update file's.
+    if (! IsDateWordInRange (m_devDate))
     {
-        if (date[i] > DATE_BYTE_LIMITS[i])
-        {
-            StoreStatus (ERR_DEV_VERSION);
-            return false;
-        }
+        StoreStatus (ERR_DEV_VERSION);
+        return false;
     }
 
     if (m_devDate == m_fileDate)
@@ -94,10 +85,7 @@ bool MainComponent::CheckDeviceVersion()
     uint8_t* text = answer.data() + POS_VERSION_TEXT;
     if (text[0] == 0xFF && text[1] == 0xFF && text[2] == 0xFF && text[3] == 0xFF)
         std::copy_n ("0.00", 4, text);
-    juce::String version;
-    for (int i = 0; i < 4; ++i)
-        version += juce::String::charToString (static_cast<juce::juce_wchar> (text[i]));
-    m_devVersion = version;
+    m_devVersion = VersionTextOf (text);
 
     if (! CheckSysVer (m_devVersion))
     {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class AlineButton;
 class HidCtrl;
@@ -99,6 +100,8 @@ private:
     // Clears the command buffer and fills one command: target, code, then count parameter
     // bytes from byte 2 on.
     void FillCommand (uint8_t target, uint8_t code, const uint8_t* params = nullptr, int count = 0);
+    // One exchange of m_cmdBuf: the answer, or nothing once ERR_NO_RESPONSE was stored.
+    std::optional<std::array<uint8_t, REPORT_SIZE>> Exchange();
     // A copy of the last answer the device sent.
     std::array<uint8_t, REPORT_SIZE> Response() const;
     // Stores ERR_PROTOCOL for an answer with a wrong echo or a refusal with reason 5.

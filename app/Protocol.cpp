@@ -61,6 +61,16 @@ bool MainComponent::SendDataAndWaitResponse()
     return answered;
 }
 
+std::optional<std::array<uint8_t, MainComponent::REPORT_SIZE>> MainComponent::Exchange()
+{
+    if (! SendDataAndWaitResponse())
+    {
+        StoreStatus (ERR_NO_RESPONSE);
+        return std::nullopt;
+    }
+    return Response();
+}
+
 // An input report arrived (message thread): keep it for the exchange and wake the worker.
 void MainComponent::inputCallBack (int)
 {

@@ -107,16 +107,7 @@ private:
         return Outcome::End;
     }
 
-    // The answer to m_cmdBuf, or nothing after ERR_NO_RESPONSE was stored.
-    std::optional<std::array<uint8_t, MainComponent::REPORT_SIZE>> Exchange()
-    {
-        if (! mc.SendDataAndWaitResponse())
-        {
-            mc.StoreStatus (ERR_NO_RESPONSE);
-            return std::nullopt;
-        }
-        return mc.Response();
-    }
+    std::optional<std::array<uint8_t, MainComponent::REPORT_SIZE>> Exchange() { return mc.Exchange(); }
 
     UpdKindInfo& CurrentArea() { return mc.m_updKindInfo[m_updKind]; }
 
